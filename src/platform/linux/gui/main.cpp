@@ -1,0 +1,2 @@
+// Work in progress.
+int main() { return 0; }
