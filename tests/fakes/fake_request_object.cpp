@@ -1,5 +1,5 @@
 // The recording request object and its factory installer; see fake_request_object.h.
-#include "fake_request_object.h"  // same directory: the fakes library itself sees no include path
+#include "fakes/fake_request_object.h"
 
 #include <algorithm>
 #include <cstdio>
