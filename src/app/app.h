@@ -14,10 +14,14 @@ extern const Text kSubmitPath;  // "/quorvel/submit.php"
 extern const Text kSelectPath;  // "/quorvel/select.php"
 extern const Text ServiceUserAgent;
 
+// For tests: talk to host (host or host:port, HTTPS) instead of ServiceHost from now on; the
+// empty text restores ServiceHost. Safe while other threads run requests.
+void SetServiceHostForTesting(const Text& host);
+
 // The three things the program ever says, as GBK bytes.
 extern const Text kSubmitSucceededMessage;  // "提交成功,如果在排队中请每隔30秒查询一次"
-extern const Text kSubmitFailedMessage;     // "提交失败"
-extern const Text kCopiedMessage;           // "复制完毕"
+extern const Text kSubmitFailedMessage;  // "提交失败"
+extern const Text kCopiedMessage;        // "复制完毕"
 
 // The window every routine below talks to; set once at start-up, before the first click.
 void AttachWindow(Window* window);
