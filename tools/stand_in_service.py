@@ -5,7 +5,7 @@ POST /quorvel/submit.php with the form field "data" (Base64, "+" sent as %2B) an
 32-character job identifier when the package decodes to one byte or more, and a short failure
 text otherwise. POST /quorvel/select.php with the form field "uuid" answers, in UTF-8 Chinese,
 whether the job is unknown, queued, being worked on or finished (naming the package's size).
-Jobs move on with time (--queue-seconds, --work-seconds).
+Jobs move on with time (--queue-seconds, --work-seconds); --delay slows every answer down.
 
 Each request is logged as one line to stderr and, with --log, appended to a file:
   method=POST path=/quorvel/submit.php body=<bytes> package=<bytes or -> sha256=<hex or ->
@@ -237,6 +237,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _answer(self, status, body, fields):
         self._log(dict(fields, status=status))
+        if self.server.delay > 0:
+            time.sleep(self.server.delay)
         self.send_response(status)
         self.send_header("Content-Type", "text/plain; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
@@ -253,12 +255,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, context, jobs, fault, log_path, lifetime):
+    def __init__(self, port, context, jobs, fault, delay, log_path, lifetime):
         super().__init__(("127.0.0.1", port), Handler)
         self.socket = context.wrap_socket(self.socket, server_side=True,
                                           do_handshake_on_connect=False)
         self.jobs = jobs
         self.fault = fault
+        self.delay = delay
         self.lifetime = lifetime
         self._log_lock = threading.Lock()
         self._log_path = log_path
@@ -296,6 +299,8 @@ def parse_arguments():
                         help="how long a new job stays queued")
     parser.add_argument("--work-seconds", type=float, default=20.0,
                         help="how long a job is worked on after the queue")
+    parser.add_argument("--delay", type=float, default=0,
+                        help="wait this many seconds before each answer (a slow service)")
     parser.add_argument("--log", help="also append the request lines to this file")
     parser.add_argument("--fault", choices=sorted(FAULTS),
                         help="misbehave on purpose: " + "; ".join(
@@ -319,8 +324,8 @@ def main():
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(certificate, key)
         jobs = Jobs(arguments.queue_seconds, arguments.work_seconds)
-        server = Server(arguments.port, context, jobs, arguments.fault, arguments.log,
-                        arguments.lifetime)
+        server = Server(arguments.port, context, jobs, arguments.fault, arguments.delay,
+                        arguments.log, arguments.lifetime)
     finally:
         shutil.rmtree(folder, ignore_errors=True)  # the context keeps what it loaded
 

@@ -23,6 +23,7 @@ struct StandInOptions {
   std::string fault;          // empty, or one of the service's --fault names
   double queueSeconds = 10;   // how long a new job is queued
   double workSeconds = 20;    // how long it is then worked on
+  double delaySeconds = 0;    // how long each answer waits
   std::string logPath;        // empty: log to stderr only
   int lifetimeSeconds = 300;  // the service stops by itself after this long
 };
@@ -66,7 +67,9 @@ class StandInService {
                                      "--queue-seconds",
                                      std::to_string(options.queueSeconds),
                                      "--work-seconds",
-                                     std::to_string(options.workSeconds)};
+                                     std::to_string(options.workSeconds),
+                                     "--delay",
+                                     std::to_string(options.delaySeconds)};
     if (!options.fault.empty()) args.insert(args.end(), {"--fault", options.fault});
     if (!options.logPath.empty()) args.insert(args.end(), {"--log", options.logPath});
     std::vector<char*> argv;
