@@ -92,7 +92,7 @@ ByteArray ConvertCharset(const ByteArray& data, const Text& fromCharset, const T
   stream->SetType(StreamObject::kTypeBinary);
   const bool startSet = !startPosition || stream->SetPosition(*startPosition);
   ByteArray result = stream->Read();
-  if (!toSet || !startSet) result.clear();
+  if (!fromSet || !toSet || !startSet) result.clear();
 
   stream.reset();  // released without closing, before the component runtime is let go
   return result;
