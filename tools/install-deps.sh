@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev openssl python3
   qt6-base-dev
-  xvfb xauth xdotool xclip x11-utils imagemagick fonts-wqy-microhei
+  xvfb xauth xdotool xclip x11-utils imagemagick fonts-wqy-microhei openbox
 )
 
 missing=()

@@ -2,6 +2,7 @@
 waits, and closing a window the way a window manager does (WM_DELETE_WINDOW)."""
 
 import ctypes
+import os
 import re
 import subprocess
 import time
@@ -35,6 +36,34 @@ def wait_until(what, probe, timeout=15.0, interval=0.05):
         time.sleep(interval)
 
 
+class XServer:
+    """A private Xvfb on a display number it picks itself (-displayfd, so parallel runs never
+    race for one), at most lifetime seconds long even if this process is killed."""
+
+    def __init__(self, width=1280, height=1024, lifetime=300):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["timeout", str(lifetime), "Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as displayfd:
+            number = displayfd.readline().strip()  # written once the server accepts clients
+        if not number.isdigit():
+            self.stop()
+            raise TestFailure("Xvfb did not start")
+        self.display = ":" + number
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
 def visible_windows(pid):
     """Ids of the visible top-level windows of process pid."""
     out = run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)], check=False)
@@ -60,6 +89,18 @@ def geometry(window):
             raise TestFailure("xwininfo gave no %s:\n%s" % (label, out))
         values[key] = int(match.group(1))
     return values["x"], values["y"], values["width"], values["height"]
+
+
+def frame_extents(window):
+    """(left, right, top, bottom) of the frame the window manager put around window."""
+    out = run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
+    match = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+    return tuple(int(value) for value in match.groups()) if match else None
+
+
+def window_manager_running():
+    out = run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
+    return "window id" in out
 
 
 def screen_size():
