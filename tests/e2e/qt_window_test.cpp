@@ -193,6 +193,14 @@ TEST_F(QtWindowTest, EditBoxesAreReadAndReplacedFromAnyThreadAsGbk) {
 
   window_->SetEditText(EditBox::编辑框3, "");
   EXPECT_TRUE(mainWindow_.Edit(EditBox::编辑框3)->text().isEmpty());
+
+  // Long texts stay whole (a line edit's default limit is 32767 characters).
+  Text longAnswer;
+  for (int i = 0; i < 20000; ++i)
+    longAnswer += "×´";  // 状 x 20000
+  longAnswer += "end";
+  window_->SetEditText(EditBox::编辑框3, longAnswer);
+  EXPECT_EQ(window_->EditText(EditBox::编辑框3), longAnswer);
 }
 
 TEST_F(QtWindowTest, WorkerBoxesBlockOnlyTheirOwnWorker) {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
+#include <limits>
 
 #include "gbk_qstring.h"
 
@@ -76,6 +77,9 @@ MainWindow::MainWindow()
     } else if (control.kind == Control::kEdit) {
       auto* edit = new QLineEdit(this);
       edit->setReadOnly(true);
+      // Qt would cut a text at 32767 characters; the program's texts (a long path, a long
+      // answer) must stay whole.
+      edit->setMaxLength(std::numeric_limits<int>::max());
       edit->setFocusPolicy(Qt::ClickFocus);  // selectable with the mouse, skipped by Tab
       QPalette white = edit->palette();
       white.setColor(QPalette::Base, Qt::white);
