@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "platform/read_only_file.h"
+#include "text/text_scan.h"
 
 namespace quorvel {
 namespace {
@@ -34,8 +35,7 @@ char FoldAscii(char c) {
 // True when the sought.size() bytes at at equal sought. With ignoreCase, one-byte ASCII letters
 // match in either case; both bytes of a two-byte character always match exactly, so the second
 // byte of 癮 (B0 61) never matches that of 癆 (B0 41), just as TextToUpper leaves both whole.
-bool MatchesAt(const char* at, const Text& sought, bool ignoreCase) {
-  if (!ignoreCase) return std::memcmp(at, sought.data(), sought.size()) == 0;
+bool MatchesFolded(const char* at, const Text& sought) {
   for (std::size_t i = 0; i < sought.size(); ++i) {
     if (IsHigh(sought[i])) {
       if (at[i] != sought[i]) return false;
@@ -47,6 +47,12 @@ bool MatchesAt(const char* at, const Text& sought, bool ignoreCase) {
   return true;
 }
 
+inline bool MatchesAt(const char* at, const Text& sought, bool ignoreCase) {
+  if (ignoreCase) return MatchesFolded(at, sought);
+  if (at[0] != sought[0]) return false;
+  return sought.size() == 1 || std::memcmp(at + 1, sought.data() + 1, sought.size() - 1) == 0;
+}
+
 // The offset of the character after the one at p, or -1 when the character at p is an
 // unpaired byte of 0x80 or above at the end, which ends every walk.
 Offset Step(const Text& text, Offset p) {
@@ -54,15 +60,119 @@ Offset Step(const Text& text, Offset p) {
   return p + 1 < Size(text) ? p + 2 : -1;
 }
 
-// Walks text from offset p and returns the offset of the first match of sought (not empty)
-// that starts at a reached offset and ends within the first limit bytes, or -1.
+// The byte that matches first under ASCII case folding: the other case of a letter, else first.
+char OtherCase(char first) {
+  if (first >= 'a' && first <= 'z') return static_cast<char>(first - 0x20);
+  if (first >= 'A' && first <= 'Z') return static_cast<char>(first + 0x20);
+  return first;
+}
+
+// The character walk shared by the searches: from offset p, stepping character by character,
+// the first offset whose sought.size() bytes (at least one) equal sought and lie within the first
+// limit bytes of the text, or -1. Runs of one-byte characters that cannot begin a match are
+// skipped a block at a time.
 Offset FindFrom(const Text& text, const Text& sought, Offset p, Offset limit, bool ignoreCase) {
   const Offset s = Size(sought);
+  const char* base = text.data();
+  const char* end = base + text.size();
+  const char first = sought[0];
+  const char other = ignoreCase ? OtherCase(first) : first;
   while (p >= 0 && limit - p >= s) {
-    if (MatchesAt(text.data() + p, sought, ignoreCase)) return p;
+    p = scan::SkipPlain(base + p, end, first, other) - base;
+    if (limit - p < s) break;
+    if (MatchesAt(base + p, sought, ignoreCase)) return p;
     p = Step(text, p);
   }
   return -1;
+}
+
+// The number of occurrences that TextReplace's scan from offset p meets, at most maxCount
+// (negative: no limit).
+Offset CountForReplace(const Text& text, const Text& sought, Offset p, int maxCount,
+                       bool ignoreCase) {
+  const Offset length = Size(text);
+  const Offset s = Size(sought);
+  const Offset limit = maxCount < 0 ? length : maxCount;
+  Offset count = 0;
+  if (s == 1) {  // every reached byte that matches counts; runs of one-byte characters at once
+    const char* base = text.data();
+    const char first = sought[0];
+    const char other = ignoreCase ? OtherCase(first) : first;
+    while (p < length && count < limit) {
+      p = scan::CountOneByteMatches(base + p, base + length, first, other, count) - base;
+      if (p == length) break;
+      if (MatchesAt(base + p, sought, ignoreCase)) {
+        ++count;
+        ++p;
+      } else if ((p = Step(text, p)) < 0) {
+        break;
+      }
+    }
+    return std::min(count, limit);
+  }
+  while (count < limit && (p = FindFrom(text, sought, p, length, ignoreCase)) >= 0) {
+    ++count;
+    p += s;
+  }
+  return count;
+}
+
+// Appends to out the text with TextReplace's scan applied from offset from (the bytes before
+// it unchanged): occurrences of sought, at most maxCount of them (negative: no limit), become
+// replacement; an unpaired lead byte at the end that the scan reaches without a match is
+// dropped; the rest is copied.
+void AppendReplaced(const Text& text, const Text& sought, const Text& replacement, Offset from,
+                    int maxCount, bool ignoreCase, scan::Writer& out) {
+  const char* src = text.data();
+  const char* end = src + text.size();
+  const auto s = static_cast<std::ptrdiff_t>(sought.size());
+  const char first = sought[0];
+  const char other = ignoreCase ? OtherCase(first) : first;
+  out.Put(src, static_cast<std::size_t>(from));
+  src += from;
+  // The loop writes straight into the writer's buffer; a short replacement goes out with one
+  // 16-byte store. Between refills the cursor stays within kRoom - 64 bytes of where it began.
+  const bool shortReplacement = replacement.size() <= 16;
+  char padded[16] = {};
+  if (shortReplacement) std::memcpy(padded, replacement.data(), replacement.size());
+  constexpr std::size_t kStretch = scan::Writer::kRoom - 64;
+  char* dst = out.Acquire();
+  char* dstStop = dst + kStretch;
+  Offset count = 0;
+  while (end - src >= s) {
+    if (dst >= dstStop) {
+      out.Release(dst);
+      dst = out.Acquire();
+      dstStop = dst + kStretch;
+    }
+    src = scan::CopyPlain(src, end, dst, dstStop, first, other);
+    if (end - src < s) break;
+    if (MatchesAt(src, sought, ignoreCase)) {
+      if (shortReplacement) {
+        std::memcpy(dst, padded, 16);
+        dst += replacement.size();
+      } else {
+        out.Release(dst);
+        out.Put(replacement.data(), replacement.size());
+        dst = out.Acquire();
+        dstStop = dst + kStretch;
+      }
+      src += s;
+      if (++count == maxCount) break;
+    } else if (!IsHigh(*src)) {
+      *dst++ = *src++;
+    } else if (end - src == 1) {
+      out.Release(dst);
+      return;  // the unpaired lead byte is dropped
+    } else {
+      dst[0] = src[0];
+      dst[1] = src[1];
+      dst += 2;
+      src += 2;
+    }
+  }
+  out.Release(dst);
+  out.Put(src, static_cast<std::size_t>(end - src));
 }
 
 bool IsSpaceAt(const Text& text, Offset p) {
@@ -210,24 +320,16 @@ Text TextReplace(const Text& text, const Text& sought, const Text& replacement, 
   const Offset s = Size(sought);
   const Offset from = start <= 1 ? 0 : Offset{start} - 1;
   if (length == 0 || s == 0 || from >= length || maxCount == 0) return text;
-  Text result;
-  result.reserve(text.size());
-  result.append(text, 0, static_cast<std::size_t>(from));
-  Offset p = from;
-  Offset count = 0;
-  while (length - p >= s) {
-    if (MatchesAt(text.data() + p, sought, !matchCase)) {
-      result += replacement;
-      p += s;
-      if (++count == maxCount) break;
-      continue;
-    }
-    const Offset next = Step(text, p);
-    if (next < 0) return result;  // an unpaired lead byte at the end is dropped
-    result.append(text, static_cast<std::size_t>(p), static_cast<std::size_t>(next - p));
-    p = next;
+  // Size the result once: a longer replacement needs the number of matches first.
+  Offset size = length;
+  if (Size(replacement) > s) {
+    size += CountForReplace(text, sought, from, maxCount, !matchCase) * (Size(replacement) - s);
   }
-  result.append(text, static_cast<std::size_t>(p));
+  Text result;
+  result.reserve(static_cast<std::size_t>(size));
+  scan::Writer out(result);
+  AppendReplaced(text, sought, replacement, from, maxCount, !matchCase, out);
+  out.Flush();
   return result;
 }
 

@@ -1,0 +1,192 @@
+// Block scanning and buffered appending behind the searching and replacing walks of text.cpp.
+// Internal to the text library: text.cpp uses it, and a test checks both scanning paths.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "text/text.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quorvel::scan {
+
+// A byte is plain when it is below 0x80 (a whole one-byte character) and equals neither
+// first nor other, the bytes that may begin a match: a walk may pass over plain bytes without
+// looking at them. The Skip functions return a position q in [p, end] such that every byte in
+// [p, q) is plain and q is end, the first byte that is not plain, or any position less than a
+// block before end (where the caller goes on character by character). They read only within
+// [p, end).
+
+// Portable: eight bytes at a time. A word is passed over only when no byte has its top bit set
+// and no byte equals first or other (the zero-byte test has no false negatives).
+inline const char* SkipPlainWords(const char* p, const char* end, char first, char other) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kTops = 0x8080808080808080u;
+  const std::uint64_t wantFirst = kOnes * static_cast<unsigned char>(first);
+  const std::uint64_t wantOther = kOnes * static_cast<unsigned char>(other);
+  while (end - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t x = word ^ wantFirst;
+    const std::uint64_t y = word ^ wantOther;
+    if (((word | ((x - kOnes) & ~x) | ((y - kOnes) & ~y)) & kTops) != 0) return p;
+    p += 8;
+  }
+  return p;
+}
+
+#if defined(__SSE2__)
+// One 16-byte block: bit i of the result is set when byte i is not plain.
+inline unsigned NotPlainMask(__m128i block, __m128i wantFirst, __m128i wantOther) {
+  const __m128i candidates =
+      _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(block, candidates)));
+}
+
+// SSE2: sixteen bytes at a time, stopping exactly at the first byte that is not plain.
+inline const char* SkipPlainBlocks(const char* p, const char* end, char first, char other) {
+  const __m128i wantFirst = _mm_set1_epi8(first);
+  const __m128i wantOther = _mm_set1_epi8(other);
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned mask = NotPlainMask(block, wantFirst, wantOther);
+    if (mask != 0) return p + std::countr_zero(mask);
+    p += 16;
+  }
+  return p;
+}
+#endif
+
+inline const char* SkipPlain(const char* p, const char* end, char first, char other) {
+#if defined(__SSE2__)
+  return SkipPlainBlocks(p, end, first, other);
+#else
+  return SkipPlainWords(p, end, first, other);
+#endif
+}
+
+// For a one-byte sought text: passes over bytes below 0x80, adding to count the number of
+// them that equal first or other (each one a match of a one-byte sought text, since only
+// one-byte characters lie in between). Returns the first byte of 0x80 or above, end, or any
+// earlier position (the portable path counts nothing and stops at each candidate).
+inline const char* CountOneByteMatches(const char* p, const char* end, char first, char other,
+                                       std::int64_t& count) {
+#if defined(__SSE2__)
+  // Matching bytes are counted in sixteen byte-wide counters, summed before they can wrap.
+  const __m128i wantFirst = _mm_set1_epi8(first);
+  const __m128i wantOther = _mm_set1_epi8(other);
+  const __m128i zero = _mm_setzero_si128();
+  auto sum = [&count, zero](__m128i counters) {
+    const __m128i halves = _mm_sad_epu8(counters, zero);
+    count += _mm_cvtsi128_si32(halves) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(halves, halves));
+  };
+  __m128i counters = zero;
+  int blocks = 0;
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (high != 0) {
+      for (const char* ascii = p + std::countr_zero(high); p < ascii; ++p) {
+        count += *p == first || *p == other;
+      }
+      break;
+    }
+    counters = _mm_sub_epi8(
+        counters, _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther)));
+    if (++blocks == 255) {
+      sum(counters);
+      counters = zero;
+      blocks = 0;
+    }
+    p += 16;
+  }
+  sum(counters);
+  return p;
+#else
+  static_cast<void>(count);
+  return SkipPlainWords(p, end, first, other);
+#endif
+}
+
+// Copies the plain bytes at src (see SkipPlain) to dst, or fewer of them, and returns the
+// position after the last byte copied; dst advances by as many bytes. Copying goes on only
+// while dst is below dstStop, and may store up to 16 bytes past the bytes it keeps, so dst
+// needs 32 bytes of room beyond dstStop.
+inline const char* CopyPlain(const char* src, const char* end, char*& dst, const char* dstStop,
+                             char first, char other) {
+#if defined(__SSE2__)
+  // Each block is stored before it is inspected; only its plain bytes are kept.
+  const __m128i wantFirst = _mm_set1_epi8(first);
+  const __m128i wantOther = _mm_set1_epi8(other);
+  while (end - src >= 16 && dst < dstStop) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
+    const unsigned mask = NotPlainMask(block, wantFirst, wantOther);
+    if (mask != 0) {
+      const int plain = std::countr_zero(mask);
+      dst += plain;
+      return src + plain;
+    }
+    src += 16;
+    dst += 16;
+  }
+  return src;
+#else
+  if (dst >= dstStop) return src;
+  const char* stop =
+      SkipPlainWords(src, src + std::min<std::ptrdiff_t>(end - src, dstStop - dst), first, other);
+  std::memcpy(dst, src, static_cast<std::size_t>(stop - src));
+  dst += stop - src;
+  return stop;
+#endif
+}
+
+// Appends to a text through a local buffer, so that a walk that emits many short pieces pays
+// for one bulk append per buffer instead of one per piece. A walk may also write straight
+// into the buffer: Acquire gives a cursor with kRoom free bytes, Release hands it back.
+// Flush before reading the text.
+class Writer {
+ public:
+  static constexpr std::size_t kRoom = 8192 + 64;
+
+  explicit Writer(Text& out) : out_(out) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  void Put(const char* data, std::size_t n) {
+    if (n > kSize - used_) {
+      Flush();
+      if (n > kSize / 2) {
+        out_.append(data, n);
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, data, n);
+    used_ += n;
+  }
+
+  char* Acquire() {
+    if (kSize - used_ < kRoom) Flush();
+    return buffer_ + used_;
+  }
+  void Release(char* cursor) { used_ = static_cast<std::size_t>(cursor - buffer_); }
+
+  void Flush() {
+    out_.append(buffer_, used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 32768;
+  Text& out_;
+  std::size_t used_ = 0;
+  char buffer_[kSize];
+};
+
+}  // namespace quorvel::scan
