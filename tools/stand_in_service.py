@@ -34,9 +34,7 @@ import urllib.parse
 
 SUBMIT_PATH = "/quorvel/submit.php"
 SELECT_PATH = "/quorvel/select.php"
-CHUNK = 1 << 20
-BASE64_ALPHABET = frozenset(
-    b"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=")
+CHUNK = 4 << 20
 
 FAULTS = {
     "garbage": "submit answers 100 random bytes",
@@ -72,8 +70,8 @@ class PackageDecoder:
         self._escape = b""
         if cut >= 0:
             data, self._escape = data[:cut], data[cut:]
-        data = data.replace(b"%2B", b"+").replace(b"%2b", b"+")
-        if b"%" in data:
+        data = data.replace(b"%2B", b"+")
+        if b"%" in data:  # any other escape: the general decoding
             data = urllib.parse.unquote_to_bytes(data)
         self._decode(data)
 
@@ -91,11 +89,11 @@ class PackageDecoder:
         block = data[:whole]
         if not block:
             return
-        if self._padded or not BASE64_ALPHABET.issuperset(block):
+        if self._padded:
             self.valid = False
             return
         self._padded = b"=" in block
-        try:
+        try:  # strict: only the alphabet, padding only at the end
             decoded = binascii.a2b_base64(block, strict_mode=True)
         except binascii.Error:
             self.valid = False

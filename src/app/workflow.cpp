@@ -83,8 +83,9 @@ void SubmitPackage() {
   Text body;
   {
     // The snapshot shares the package buffer; a file chosen meanwhile does not change it.
+    static const Text kNoPackage;
     std::shared_ptr<const Text> package = ShareEncodedPackage();
-    body = FormBody("data", package ? *package : Text());
+    body = FormBody("data", package ? *package : kNoPackage);  // both lvalues: no copy
   }
   Reply reply = PostToService(kSubmitPath, std::move(body));
   Text identifier = BytesToText(reply.body);
