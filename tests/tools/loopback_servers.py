@@ -135,6 +135,10 @@ def handle_request(sock, request):
             respond(sock, 302, b"moving on", [("Location", "/redirect/%d" % (left - 1))])
         else:
             respond(sock, 200, b"arrived", [("X-Final", "yes")])
+    elif path == "/late-body":
+        sock.sendall(b"HTTP/1.1 200 Test\r\nContent-Length: 5\r\n\r\n")
+        time.sleep(0.2)
+        sock.sendall(b"later")
     elif path == "/loop":
         respond(sock, 302, b"again", [("Location", "/loop")])
     elif path == "/goto":

@@ -34,7 +34,7 @@ constexpr long kMaxRedirects = 10;
 // All header lines of one exchange (every hop and interim answer) may not exceed this.
 constexpr std::size_t kMaxHeaderBytes = 1 << 20;
 // A Content-Length larger than this is not trusted for reserving the body up front.
-constexpr curl_off_t kMaxBodyReserve = 256 << 20;
+constexpr curl_off_t kMaxBodyReserve = 64 << 20;
 constexpr int kAllCertificateFlags =
     RequestObject::kIgnoreUnknownCa | RequestObject::kIgnoreWrongUsage |
     RequestObject::kIgnoreCertCnInvalid | RequestObject::kIgnoreCertDateInvalid;
@@ -387,6 +387,8 @@ bool CurlRequestObject::ConfigureMethodAndBody(const char* body, std::size_t siz
   } else if (noBody) {
     curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
   }
+  // A body the server sends anyway after such an answer must not meet the next request.
+  curl_easy_setopt(easy_, CURLOPT_FORBID_REUSE, noBody ? 1L : 0L);
   const bool plain = method_ == (sendsBody ? "POST" : "GET") || method_ == "HEAD";
   curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, plain ? nullptr : method_.c_str());
   return sendsBody;
