@@ -1,13 +1,10 @@
 // The Linux request object: one HTTP/1.1 exchange at a time on a libcurl easy handle over
 // OpenSSL. Reached only through CreateRequestObject(); an object serves one thread at a time.
 #include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509_vfy.h>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/linux/certificate_check.h"
 
 namespace quorvel {
 namespace {
@@ -39,17 +37,12 @@ constexpr int kAllCertificateFlags =
     RequestObject::kIgnoreUnknownCa | RequestObject::kIgnoreWrongUsage |
     RequestObject::kIgnoreCertCnInvalid | RequestObject::kIgnoreCertDateInvalid;
 
-// The SSL_CTX slot that carries the certificate flags of the connection being made.
-int tlsFlagsSlot = -1;
-
 // Initialises libcurl and OpenSSL once per process, from whichever thread comes first.
 bool InitialiseOnce() {
   static std::once_flag once;
   static bool ready = false;
   std::call_once(once, [] {
-    ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    tlsFlagsSlot = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    ready = ready && tlsFlagsSlot >= 0;
+    ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK && PrepareCertificateChecks();
   });
   return ready;
 }
@@ -110,44 +103,6 @@ Text ProxyUrl(const Text& proxy) {
   const std::optional<Text> port = UrlPart(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
   if (!host || !port) return Text();
   return "http://" + *host + ":" + *port;
-}
-
-// The flag that lets a certificate error pass, 0 for an error that never does.
-int CertificateErrorFlag(int error) {
-  switch (error) {
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-    case X509_V_ERR_CERT_UNTRUSTED:
-      return RequestObject::kIgnoreUnknownCa;
-    case X509_V_ERR_INVALID_PURPOSE:
-      return RequestObject::kIgnoreWrongUsage;
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-      return RequestObject::kIgnoreCertCnInvalid;
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-      return RequestObject::kIgnoreCertDateInvalid;
-    default:
-      return 0;
-  }
-}
-
-// OpenSSL's verify callback: lets through exactly the errors whose flag the connection's
-// SSL_CTX carries, and clears them so the final verify result stays clean.
-int VerifyCertificate(int preverifyOk, X509_STORE_CTX* store) {
-  if (preverifyOk) return 1;
-  auto* ssl =
-      static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-  if (ssl == nullptr) return 0;
-  const auto flags =
-      reinterpret_cast<std::intptr_t>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), tlsFlagsSlot));
-  const int flag = CertificateErrorFlag(X509_STORE_CTX_get_error(store));
-  if (flag == 0 || (flags & flag) == 0) return 0;
-  X509_STORE_CTX_set_error(store, X509_V_OK);
-  return 1;
 }
 
 class CurlRequestObject final : public RequestObject {
@@ -567,16 +522,10 @@ std::size_t CurlRequestObject::OnBody(char* data, std::size_t, std::size_t count
   return count;
 }
 
-// Gives each new TLS context the connection's certificate flags and the verify callback.
+// Gives each new TLS context the verification under the object's certificate flags.
 CURLcode CurlRequestObject::OnTlsContext(CURL*, void* context, void* self) {
-  auto* ctx = static_cast<SSL_CTX*>(context);
-  const auto flags =
-      static_cast<std::intptr_t>(static_cast<CurlRequestObject*>(self)->ignoredCertificateErrors_);
-  if (SSL_CTX_set_ex_data(ctx, tlsFlagsSlot, reinterpret_cast<void*>(flags)) != 1) {
-    return CURLE_SSL_CERTPROBLEM;
-  }
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, VerifyCertificate);
-  return CURLE_OK;
+  const int flags = static_cast<CurlRequestObject*>(self)->ignoredCertificateErrors_;
+  return ApplyCertificateCheck(context, flags) ? CURLE_OK : CURLE_SSL_CERTPROBLEM;
 }
 
 }  // namespace
