@@ -10,7 +10,10 @@
 
 #include "text/text.h"
 
-#if defined(__SSE2__)
+// The SSE2 paths, on by default where the compiler offers SSE2 (every x86-64 target);
+// defining QUORVEL_PORTABLE_SCAN builds the portable word-at-a-time paths instead.
+#if defined(__SSE2__) && !defined(QUORVEL_PORTABLE_SCAN)
+#define QUORVEL_SCAN_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -41,7 +44,7 @@ inline const char* SkipPlainWords(const char* p, const char* end, char first, ch
   return p;
 }
 
-#if defined(__SSE2__)
+#if defined(QUORVEL_SCAN_SSE2)
 // One 16-byte block: bit i of the result is set when byte i is not plain.
 inline unsigned NotPlainMask(__m128i block, __m128i wantFirst, __m128i wantOther) {
   const __m128i candidates =
@@ -64,7 +67,7 @@ inline const char* SkipPlainBlocks(const char* p, const char* end, char first, c
 #endif
 
 inline const char* SkipPlain(const char* p, const char* end, char first, char other) {
-#if defined(__SSE2__)
+#if defined(QUORVEL_SCAN_SSE2)
   return SkipPlainBlocks(p, end, first, other);
 #else
   return SkipPlainWords(p, end, first, other);
@@ -77,7 +80,7 @@ inline const char* SkipPlain(const char* p, const char* end, char first, char ot
 // earlier position (the portable path counts nothing and stops at each candidate).
 inline const char* CountOneByteMatches(const char* p, const char* end, char first, char other,
                                        std::int64_t& count) {
-#if defined(__SSE2__)
+#if defined(QUORVEL_SCAN_SSE2)
   // Matching bytes are counted in sixteen byte-wide counters, summed before they can wrap.
   const __m128i wantFirst = _mm_set1_epi8(first);
   const __m128i wantOther = _mm_set1_epi8(other);
@@ -120,7 +123,7 @@ inline const char* CountOneByteMatches(const char* p, const char* end, char firs
 // needs 32 bytes of room beyond dstStop.
 inline const char* CopyPlain(const char* src, const char* end, char*& dst, const char* dstStop,
                              char first, char other) {
-#if defined(__SSE2__)
+#if defined(QUORVEL_SCAN_SSE2)
   // Each block is stored before it is inspected; only its plain bytes are kept.
   const __m128i wantFirst = _mm_set1_epi8(first);
   const __m128i wantOther = _mm_set1_epi8(other);

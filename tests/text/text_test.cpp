@@ -4,9 +4,33 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
+
+// Counts the allocations of the whole program, so that a test can tell how often an
+// operation allocated.
+namespace {
+std::atomic<long> allocationCount{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocationCount;
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+// Freed through a pointer the compiler cannot see through: GCC would otherwise take the free
+// for a mismatch with the new expressions that it inlines this into.
+void (*volatile releaseBlock)(void*) = std::free;
+void operator delete(void* block) noexcept {
+  releaseBlock(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  releaseBlock(block);
+}
 
 namespace quorvel {
 namespace {
@@ -251,6 +275,45 @@ TEST(TextReplace, ReplacesLeftToRightWithinBounds) {
     EXPECT_EQ(TextReplace(c.text, c.sought, c.replacement, c.start, c.maxCount, c.matchCase),
               c.expected)
         << c.text << " / " << c.sought << " from " << c.start << " max " << c.maxCount;
+  }
+}
+
+Text Repeated(const Text& piece, int times) {
+  Text text;
+  for (int i = 0; i < times; ++i)
+    text += piece;
+  return text;
+}
+
+// Long texts: the result is counted out, sized and allocated once, and comes out right,
+// across block boundaries, long runs of matches and pieces of two-byte characters.
+TEST(TextReplace, AllocatesLongResultsOnce) {
+  struct Case {
+    const char* name;
+    Text text;
+    Text sought;
+    Text replacement;
+    bool matchCase;
+    Text expected;
+  };
+  const Text longReplacement(40, '=');
+  const std::vector<Case> cases = {
+      {"all matches", Text(100000, '+'), "+", "%2B", true, Repeated("%2B", 100000)},
+      {"mixed", Repeated("ab+\xD6\xD0xyz+", 3000) + "\xB0", "+", "%2B", true,
+       Repeated("ab%2B\xD6\xD0xyz%2B", 3000)},  // ab+中xyz+ ... then a lone B0, dropped
+      {"folded", Repeated("aBcA\xB0\x61", 5000), "a", "<>", false,
+       Repeated("<>Bc<>\xB0\x61", 5000)},  // aBcA癮
+      {"long replacement", Repeated("0123456789abcdef+", 2000), "+", longReplacement, true,
+       Repeated("0123456789abcdef" + longReplacement, 2000)},
+      {"longer sought", Repeated("key=value; ", 4000), "; ", "\r\n", true,
+       Repeated("key=value\r\n", 4000)},
+      {"shorter", Repeated("a+b", 9000), "+", "", true, Repeated("ab", 9000)},
+  };
+  for (const Case& c : cases) {
+    const long before = allocationCount.load();
+    const Text replaced = TextReplace(c.text, c.sought, c.replacement, 1, kNoLimit, c.matchCase);
+    EXPECT_EQ(allocationCount.load() - before, 1) << c.name;
+    EXPECT_TRUE(replaced == c.expected) << c.name;
   }
 }
 

@@ -1,0 +1,102 @@
+// The block scanning helpers against their contracts, on random buffers and random windows:
+// the portable word path and, where built, the SSE2 block path must only pass over plain
+// bytes, count exactly, copy exactly, and never stop early except near the end.
+#include "text/text_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace quorvel::scan {
+namespace {
+
+constexpr char kFirst = '+';
+constexpr char kOther = 'q';
+
+bool Plain(char c) {
+  return static_cast<unsigned char>(c) < 0x80 && c != kFirst && c != kOther;
+}
+
+// Mostly plain bytes, with candidates and bytes of 0x80 or above at random spacing.
+std::string RandomBuffer(std::mt19937& engine) {
+  std::string buffer(static_cast<std::size_t>(engine() % 200), 'x');
+  const unsigned spacing = 1 + engine() % 40;
+  for (char& c : buffer) {
+    const unsigned roll = engine() % (3 * spacing);
+    c = roll == 0   ? kFirst
+        : roll == 1 ? kOther
+        : roll == 2 ? '\xB0'
+                    : static_cast<char>('0' + roll % 40);
+  }
+  return buffer;
+}
+
+// How far short of the first byte that is not plain the scanning path may stop (away from the
+// end): the SSE2 path stops exactly, the word path at the start of the word holding it.
+#if defined(QUORVEL_SCAN_SSE2)
+constexpr std::ptrdiff_t kBlock = 16;
+constexpr std::ptrdiff_t kShort = 0;
+#else
+constexpr std::ptrdiff_t kBlock = 8;
+constexpr std::ptrdiff_t kShort = 7;
+#endif
+
+TEST(TextScan, HelpersKeepTheirContractsOnRandomBuffers) {
+  std::mt19937 engine(99);
+  for (int round = 0; round < 4000; ++round) {
+    const std::string buffer = RandomBuffer(engine);
+    const std::size_t from = buffer.empty() ? 0 : engine() % (buffer.size() + 1);
+    const char* p = buffer.data() + from;
+    const char* end = buffer.data() + buffer.size();
+    SCOPED_TRACE(testing::Message() << "round " << round << ", from " << from);
+
+    const char* words = SkipPlainWords(p, end, kFirst, kOther);
+    ASSERT_TRUE(p <= words && words <= end);
+    for (const char* c = p; c < words; ++c)
+      ASSERT_TRUE(Plain(*c));
+    // A word is passed over only when it is all plain, so the stop lies within one word of the
+    // first byte that is not plain.
+    const char* firstNotPlain = p;
+    while (firstNotPlain < end && Plain(*firstNotPlain))
+      ++firstNotPlain;
+    ASSERT_TRUE(firstNotPlain - words < 8 || end - words < 8);
+
+#if defined(QUORVEL_SCAN_SSE2)
+    const char* blocks = SkipPlainBlocks(p, end, kFirst, kOther);
+    ASSERT_TRUE(blocks == firstNotPlain || (blocks < firstNotPlain && end - blocks < 16));
+#endif
+
+    std::int64_t count = 0;
+    const char* counted = CountOneByteMatches(p, end, kFirst, kOther, count);
+    std::int64_t expected = 0;
+    for (const char* c = p; c < counted; ++c) {
+      ASSERT_LT(static_cast<unsigned char>(*c), 0x80);
+      expected += *c == kFirst || *c == kOther;
+    }
+    ASSERT_EQ(count, expected);
+    const char* firstHigh = p;
+    while (firstHigh < end && static_cast<unsigned char>(*firstHigh) < 0x80)
+      ++firstHigh;
+#if defined(QUORVEL_SCAN_SSE2)
+    ASSERT_TRUE(counted == firstHigh || end - counted < 16);
+#else
+    ASSERT_TRUE(firstNotPlain - counted < 8 || end - counted < 8);
+#endif
+
+    std::string copy(buffer.size() + 64, '\0');
+    char* dst = copy.data();
+    const char* dstStop = dst + engine() % (buffer.size() + 1);
+    const char* copied = CopyPlain(p, end, dst, dstStop, kFirst, kOther);
+    ASSERT_TRUE(p <= copied && copied <= firstNotPlain);
+    ASSERT_EQ(dst - copy.data(), copied - p);
+    ASSERT_EQ(copy.substr(0, static_cast<std::size_t>(copied - p)),
+              std::string(p, static_cast<std::size_t>(copied - p)));
+    // It stops short of the first byte that is not plain only for want of room or input.
+    ASSERT_TRUE(firstNotPlain - copied <= kShort || dstStop - dst < kBlock ||
+                end - copied < kBlock);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::scan
