@@ -324,6 +324,10 @@ def main():
         jobs = Jobs(arguments.queue_seconds, arguments.work_seconds)
         server = Server(arguments.port, context, jobs, arguments.fault, arguments.delay,
                         arguments.log, arguments.lifetime)
+    except OSError as error:
+        print("cannot listen on 127.0.0.1:%d: %s" % (arguments.port, error.strerror or error),
+              file=sys.stderr)
+        return 1
     finally:
         shutil.rmtree(folder, ignore_errors=True)  # the context keeps what it loaded
 
