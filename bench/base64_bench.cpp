@@ -51,12 +51,14 @@ BENCHMARK_CAPTURE(BM_Base64Encode, dispatched, &Base64Encode)
     ->Arg(1 << 10)
     ->Arg(1 << 20)
     ->Arg(64 << 20)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Base64Encode, portable, &EncodePortable)
     ->Arg(1 << 10)
     ->Arg(1 << 20)
     ->Arg(64 << 20)
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 // What the application does with a chosen package: read it whole, encode it, release the
 // file's bytes, then write every "+" as "%2B".
@@ -98,7 +100,11 @@ void BM_PreparePackage(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * n));
 }
-BENCHMARK(BM_PreparePackage)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreparePackage)
+    ->Arg(1 << 20)
+    ->Arg(64 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The stages on their own, to tell which one costs what.
 void BM_ReadFileBytes(benchmark::State& state) {
@@ -110,7 +116,7 @@ void BM_ReadFileBytes(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * n));
 }
-BENCHMARK(BM_ReadFileBytes)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadFileBytes)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ReplacePlus(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
@@ -122,7 +128,7 @@ void BM_ReplacePlus(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * n));
 }
-BENCHMARK(BM_ReplacePlus)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplacePlus)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 double MillisecondsSince(std::chrono::steady_clock::time_point& since) {
   const auto now = std::chrono::steady_clock::now();

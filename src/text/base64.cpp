@@ -107,6 +107,7 @@ __attribute__((target("avx2"))) void EncodeGroupsAvx2(const std::uint8_t* in,
 }  // namespace
 
 GroupEncoder Avx2GroupEncoder() {
+  __builtin_cpu_init();  // in case this runs before the CPU model is read at start-up
   return __builtin_cpu_supports("avx2") ? &EncodeGroupsAvx2 : nullptr;
 }
 #else
