@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/code_pages.h"
+
 namespace quorvel {
 namespace {
 
@@ -53,6 +55,23 @@ TEST(UrlEncodeTest, EachSingleByte) {
     EXPECT_EQ(UrlEncode(text, true), kept ? text : Text(escape)) << value;
     EXPECT_EQ(UrlEncode(text, false), Text(escape)) << value;
   }
+}
+
+// Code pages whose every conversion fails.
+class FailingCodePages : public CodePages {
+ public:
+  int MultiByteToWideChar(int, const char*, char16_t*, int) override { return 0; }
+  int WideCharToMultiByte(int, const char16_t*, char*, int) override { return 0; }
+};
+
+TEST(UrlEncodeTest, FailedConversionGivesEmptyText) {
+  FailingCodePages failing;
+  OverrideCodePages(&failing);
+  const Text converted = UrlEncode("a\xD6\xD0", true, true);
+  const Text plain = UrlEncode("a\xD6\xD0", true, false);
+  OverrideCodePages(nullptr);
+  EXPECT_EQ(converted, "");
+  EXPECT_EQ(plain, "a%D6%D0");
 }
 
 }  // namespace
