@@ -8,7 +8,9 @@
 
 namespace quorvel {
 
-// The service, fixed at build time: HTTPS on ServiceHost (host or host:port).
+// The service, fixed at build time: HTTPS on ServiceHost (host or host:port), from the CMake
+// cache variable QUORVEL_SERVICE_HOST. A program built for another host compiles
+// service_host.cpp itself with its own value (CMake: quorvel_use_service_host).
 extern const Text ServiceHost;
 extern const Text kSubmitPath;  // "/quorvel/submit.php"
 extern const Text kSelectPath;  // "/quorvel/select.php"
