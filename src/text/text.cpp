@@ -400,18 +400,23 @@ ByteArray ReadFileBytes(const Text& path) {
   if (!file) return ByteArray();
   const std::int64_t length = file->Length();
   if (length <= 0) return ByteArray();
+  // One allocation with two spare bytes. The array grows a chunk at a time just ahead of each
+  // read, so the zeroes that growing writes are still in the cache when the read overwrites
+  // them; the bytes pass through memory once.
+  constexpr std::int64_t kChunk = 1 << 20;
   ByteArray bytes;
   try {
     bytes.reserve(static_cast<std::size_t>(length) + 2);
-    bytes.resize(static_cast<std::size_t>(length));
   } catch (const std::exception&) {  // too large to hold: treated like any failed read
     return ByteArray();
   }
   std::int64_t arrived = 0;
   while (arrived < length) {
-    const std::int64_t got = file->Read(bytes.data() + arrived, length - arrived);
+    const std::int64_t wanted = std::min(kChunk, length - arrived);
+    bytes.resize(static_cast<std::size_t>(arrived + wanted));
+    const std::int64_t got = file->Read(bytes.data() + arrived, wanted);
     if (got < 0) return ByteArray();
-    if (got == 0) break;
+    if (got == 0) break;  // the file ended early: keep what arrived
     arrived += got;
   }
   bytes.resize(static_cast<std::size_t>(arrived));
