@@ -131,19 +131,26 @@ void AppendReplaced(const Text& text, const Text& sought, const Text& replacemen
   out.Put(src, static_cast<std::size_t>(from));
   src += from;
   // The loop writes straight into the writer's buffer; a short replacement goes out with one
-  // 16-byte store. Between refills the cursor stays within kRoom - 64 bytes of where it began.
+  // 16-byte store. Between refills the cursor stays within kRoom - 1024 bytes of where it
+  // began, leaving room for the stores that run ahead of it.
   const bool shortReplacement = replacement.size() <= 16;
   char padded[16] = {};
   if (shortReplacement) std::memcpy(padded, replacement.data(), replacement.size());
-  constexpr std::size_t kStretch = scan::Writer::kRoom - 64;
+  const bool oneByteBlocks = s == 1 && shortReplacement;
+  std::int64_t remaining = maxCount < 0 ? INT64_MAX : maxCount;
+  constexpr std::size_t kStretch = scan::Writer::kRoom - 1024;
   char* dst = out.Acquire();
   char* dstStop = dst + kStretch;
-  Offset count = 0;
   while (end - src >= s) {
     if (dst >= dstStop) {
       out.Release(dst);
       dst = out.Acquire();
       dstStop = dst + kStretch;
+    }
+    if (oneByteBlocks) {
+      src = scan::ReplaceOneByteBlocks(src, end, dst, dstStop, first, other, padded,
+                                       replacement.size(), remaining);
+      if (dst >= dstStop) continue;
     }
     src = scan::CopyPlain(src, end, dst, dstStop, first, other);
     if (end - src < s) break;
@@ -158,7 +165,7 @@ void AppendReplaced(const Text& text, const Text& sought, const Text& replacemen
         dstStop = dst + kStretch;
       }
       src += s;
-      if (++count == maxCount) break;
+      if (--remaining == 0) break;
     } else if (!IsHigh(*src)) {
       *dst++ = *src++;
     } else if (end - src == 1) {

@@ -150,13 +150,58 @@ inline const char* CopyPlain(const char* src, const char* end, char*& dst, const
 #endif
 }
 
+// The hot case of TextReplace, a one-byte sought text and a replacement of at most 16 bytes
+// (padded to 16 bytes): copies 16-byte blocks of bytes below 0x80 from src to dst, each byte
+// that equals first or other replaced, while at least 32 bytes of input remain, dst is below
+// dstStop and at least 16 replacements remain allowed (remaining counts them down). Stops at
+// the first block holding a byte of 0x80 or above, block-aligned with src; the portable path
+// copies nothing. dst needs 16 * 33 bytes of room beyond dstStop.
+inline const char* ReplaceOneByteBlocks(const char* src, const char* end, char*& dst,
+                                        const char* dstStop, char first, char other,
+                                        const char* padded, std::size_t length,
+                                        std::int64_t& remaining) {
+#if defined(QUORVEL_SCAN_SSE2)
+  const __m128i wantFirst = _mm_set1_epi8(first);
+  const __m128i wantOther = _mm_set1_epi8(other);
+  const __m128i replacement = _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
+  while (end - src >= 32 && dst < dstStop && remaining >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    if (_mm_movemask_epi8(block) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
+    auto matches = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther))));
+    // Each match: the plain bytes before it are already in place; the replacement goes after
+    // them, then the rest of the input from the byte after the match, until the next match.
+    int kept = 0;
+    while (matches != 0) {
+      const int at = std::countr_zero(matches);
+      matches &= matches - 1;
+      dst += at - kept;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), replacement);
+      dst += length;
+      kept = at + 1;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kept)));
+      --remaining;
+    }
+    dst += 16 - kept;
+    src += 16;
+  }
+#else
+  static_cast<void>(end), static_cast<void>(dst), static_cast<void>(dstStop);
+  static_cast<void>(first), static_cast<void>(other), static_cast<void>(padded);
+  static_cast<void>(length), static_cast<void>(remaining);
+#endif
+  return src;
+}
+
 // Appends to a text through a local buffer, so that a walk that emits many short pieces pays
 // for one bulk append per buffer instead of one per piece. A walk may also write straight
 // into the buffer: Acquire gives a cursor with kRoom free bytes, Release hands it back.
 // Flush before reading the text.
 class Writer {
  public:
-  static constexpr std::size_t kRoom = 8192 + 64;
+  static constexpr std::size_t kRoom = 8192 + 1024;
 
   explicit Writer(Text& out) : out_(out) {}
   Writer(const Writer&) = delete;
