@@ -61,5 +61,6 @@ echo "pipeline:                $ours_gbps GB/s, ratio $(awk -v a="$ours_gbps" -v
 echo "pipeline, THP malloc:    $thp_gbps GB/s, ratio $(awk -v a="$thp_gbps" -v b="$ref_gbps" 'BEGIN { printf "%.2f", a / b }')"
 for variant in plain thp; do
   if [[ $variant == thp ]]; then mib=$(peak_mib GLIBC_TUNABLES=glibc.malloc.hugetlb=1); else mib=$(peak_mib); fi
-  echo "peak RSS ($variant):        $mib MiB = $(awk -v m="$mib" -v n="$size" 'BEGIN { printf "%.2f", m * 1048576 / n }') x input"
+  printf '%-25s' "peak RSS, $variant:"
+  echo "$mib MiB = $(awk -v m="$mib" -v n="$size" 'BEGIN { printf "%.2f", m * 1048576 / n }') x input"
 done
