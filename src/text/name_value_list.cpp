@@ -52,11 +52,24 @@ void NameValueList::Set(const Text& name, const Text& value) {
 }
 
 Text NameValueList::ToFormData(bool encode) const {
+  // A form body may carry a whole package: size it once and append each part in place, so
+  // the value is never copied into a temporary or moved by a growing buffer.
+  std::size_t size = 0;
+  for (int i = 1; i <= names_.Count() && !encode; ++i) {
+    size += names_[i].size() + values_[i].size() + 2;
+  }
   Text out;
+  out.reserve(size);
   for (int i = 1; i <= names_.Count(); ++i) {
-    out += encode ? UrlEncode(names_[i], true) : names_[i];
-    out += '=';
-    out += encode ? UrlEncode(values_[i], true) : values_[i];
+    if (encode) {
+      out += UrlEncode(names_[i], true);
+      out += '=';
+      out += UrlEncode(values_[i], true);
+    } else {
+      out += names_[i];
+      out += '=';
+      out += values_[i];
+    }
     out += '&';
   }
   if (!out.empty()) out.pop_back();
