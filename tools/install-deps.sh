@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libssl-dev openssl python3
+  libcurl4-openssl-dev libssl-dev openssl python3 curl time
   qt6-base-dev
   xvfb xauth xdotool xclip x11-utils imagemagick fonts-wqy-microhei openbox
 )
