@@ -150,6 +150,7 @@ void AppendReplaced(const Text& text, const Text& sought, const Text& replacemen
     if (oneByteBlocks) {
       src = scan::ReplaceOneByteBlocks(src, end, dst, dstStop, first, other, padded,
                                        replacement.size(), remaining);
+      if (remaining == 0) break;  // the blocks used up the count
       if (dst >= dstStop) continue;
     }
     src = scan::CopyPlain(src, end, dst, dstStop, first, other);

@@ -233,6 +233,13 @@ TEST(TextFindLast, FindsLastOccurrenceEndingBeforeStart) {
   }
 }
 
+Text Repeated(const Text& piece, int times) {
+  Text text;
+  for (int i = 0; i < times; ++i)
+    text += piece;
+  return text;
+}
+
 TEST(TextReplace, ReplacesLeftToRightWithinBounds) {
   struct Case {
     Text text;
@@ -270,19 +277,15 @@ TEST(TextReplace, ReplacesLeftToRightWithinBounds) {
       {"a\xB0", "a", "b", 1, 1, true, "b\xB0"},           // ... or the limit stopped the scan
       {"ab\xB0", "ab", "c", 1, kNoLimit, true, "c\xB0"},  // longer sought: the tail is kept
       {"\xD6\xD0\xB0", "\xD0", "x", 2, kNoLimit, true, "\xD6x"},
+      // The limit reached exactly at the end of a whole block of matches.
+      {Text(40, '+'), "+", "-", 1, 16, true, Text(16, '-') + Text(24, '+')},
+      {Text(40, '+'), "+", "%2B", 1, 32, true, Repeated("%2B", 32) + Text(8, '+')},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TextReplace(c.text, c.sought, c.replacement, c.start, c.maxCount, c.matchCase),
               c.expected)
         << c.text << " / " << c.sought << " from " << c.start << " max " << c.maxCount;
   }
-}
-
-Text Repeated(const Text& piece, int times) {
-  Text text;
-  for (int i = 0; i < times; ++i)
-    text += piece;
-  return text;
 }
 
 // Long texts: the result is counted out, sized and allocated once, and comes out right,
