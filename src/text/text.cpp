@@ -1,5 +1,6 @@
-// The text, byte-array and integer primitives of text.h. Pure functions over values, callable
-// from any thread; the only platform call is the file reading of ReadFileBytes.
+// The text, byte-array and integer primitives of text.h except TextReplace (text_replace.cpp).
+// Pure functions over values, callable from any thread; the only platform call is the file
+// reading of ReadFileBytes.
 #include "text/text.h"
 
 #include <algorithm>
@@ -8,179 +9,18 @@
 #include <exception>
 
 #include "platform/read_only_file.h"
-#include "text/text_scan.h"
+#include "text/text_walk.h"
 
 namespace quorvel {
 namespace {
 
-// Position arithmetic runs in 64 bits so that no int argument can overflow it.
-using Offset = std::int64_t;
+using walk::FindFrom;
+using walk::Offset;
+using walk::Size;
+using walk::Step;
 
 int ClampToInt(Offset value) {
   return static_cast<int>(std::clamp<Offset>(value, INT_MIN, INT_MAX));
-}
-
-Offset Size(const Text& text) {
-  return static_cast<Offset>(text.size());
-}
-
-bool IsHigh(char c) {
-  return static_cast<unsigned char>(c) >= 0x80;
-}
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c;
-}
-
-// True when the sought.size() bytes at at equal sought. With ignoreCase, one-byte ASCII letters
-// match in either case; both bytes of a two-byte character always match exactly, so the second
-// byte of 癮 (B0 61) never matches that of 癆 (B0 41), just as TextToUpper leaves both whole.
-bool MatchesFolded(const char* at, const Text& sought) {
-  for (std::size_t i = 0; i < sought.size(); ++i) {
-    if (IsHigh(sought[i])) {
-      if (at[i] != sought[i]) return false;
-      if (++i < sought.size() && at[i] != sought[i]) return false;
-    } else if (FoldAscii(at[i]) != FoldAscii(sought[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-inline bool MatchesAt(const char* at, const Text& sought, bool ignoreCase) {
-  if (ignoreCase) return MatchesFolded(at, sought);
-  if (at[0] != sought[0]) return false;
-  return sought.size() == 1 || std::memcmp(at + 1, sought.data() + 1, sought.size() - 1) == 0;
-}
-
-// The offset of the character after the one at p, or -1 when the character at p is an
-// unpaired byte of 0x80 or above at the end, which ends every walk.
-Offset Step(const Text& text, Offset p) {
-  if (!IsHigh(text[static_cast<std::size_t>(p)])) return p + 1;
-  return p + 1 < Size(text) ? p + 2 : -1;
-}
-
-// The byte that matches first under ASCII case folding: the other case of a letter, else first.
-char OtherCase(char first) {
-  if (first >= 'a' && first <= 'z') return static_cast<char>(first - 0x20);
-  if (first >= 'A' && first <= 'Z') return static_cast<char>(first + 0x20);
-  return first;
-}
-
-// The character walk shared by the searches: from offset p, stepping character by character,
-// the first offset whose sought.size() bytes (at least one) equal sought and lie within the first
-// limit bytes of the text, or -1. Runs of one-byte characters that cannot begin a match are
-// skipped a block at a time.
-Offset FindFrom(const Text& text, const Text& sought, Offset p, Offset limit, bool ignoreCase) {
-  const Offset s = Size(sought);
-  const char* base = text.data();
-  const char* end = base + text.size();
-  const char first = sought[0];
-  const char other = ignoreCase ? OtherCase(first) : first;
-  while (p >= 0 && limit - p >= s) {
-    p = scan::SkipPlain(base + p, end, first, other) - base;
-    if (limit - p < s) break;
-    if (MatchesAt(base + p, sought, ignoreCase)) return p;
-    p = Step(text, p);
-  }
-  return -1;
-}
-
-// The number of occurrences that TextReplace's scan from offset p meets, at most maxCount
-// (negative: no limit).
-Offset CountForReplace(const Text& text, const Text& sought, Offset p, int maxCount,
-                       bool ignoreCase) {
-  const Offset length = Size(text);
-  const Offset s = Size(sought);
-  const Offset limit = maxCount < 0 ? length : maxCount;
-  Offset count = 0;
-  if (s == 1) {  // every reached byte that matches counts; runs of one-byte characters at once
-    const char* base = text.data();
-    const char first = sought[0];
-    const char other = ignoreCase ? OtherCase(first) : first;
-    while (p < length && count < limit) {
-      p = scan::CountOneByteMatches(base + p, base + length, first, other, count) - base;
-      if (p == length) break;
-      if (MatchesAt(base + p, sought, ignoreCase)) {
-        ++count;
-        ++p;
-      } else if ((p = Step(text, p)) < 0) {
-        break;
-      }
-    }
-    return std::min(count, limit);
-  }
-  while (count < limit && (p = FindFrom(text, sought, p, length, ignoreCase)) >= 0) {
-    ++count;
-    p += s;
-  }
-  return count;
-}
-
-// Appends to out the text with TextReplace's scan applied from offset from (the bytes before
-// it unchanged): occurrences of sought, at most maxCount of them (negative: no limit), become
-// replacement; an unpaired lead byte at the end that the scan reaches without a match is
-// dropped; the rest is copied.
-void AppendReplaced(const Text& text, const Text& sought, const Text& replacement, Offset from,
-                    int maxCount, bool ignoreCase, scan::Writer& out) {
-  const char* src = text.data();
-  const char* end = src + text.size();
-  const auto s = static_cast<std::ptrdiff_t>(sought.size());
-  const char first = sought[0];
-  const char other = ignoreCase ? OtherCase(first) : first;
-  out.Put(src, static_cast<std::size_t>(from));
-  src += from;
-  // The loop writes straight into the writer's buffer; a short replacement goes out with one
-  // 16-byte store. Between refills the cursor stays within kRoom - 1024 bytes of where it
-  // began, leaving room for the stores that run ahead of it.
-  const bool shortReplacement = replacement.size() <= 16;
-  char padded[16] = {};
-  if (shortReplacement) std::memcpy(padded, replacement.data(), replacement.size());
-  const bool oneByteBlocks = s == 1 && shortReplacement;
-  std::int64_t remaining = maxCount < 0 ? INT64_MAX : maxCount;
-  constexpr std::size_t kStretch = scan::Writer::kRoom - 1024;
-  char* dst = out.Acquire();
-  char* dstStop = dst + kStretch;
-  while (end - src >= s) {
-    if (dst >= dstStop) {
-      out.Release(dst);
-      dst = out.Acquire();
-      dstStop = dst + kStretch;
-    }
-    if (oneByteBlocks) {
-      src = scan::ReplaceOneByteBlocks(src, end, dst, dstStop, first, other, padded,
-                                       replacement.size(), remaining);
-      if (remaining == 0) break;  // the blocks used up the count
-      if (dst >= dstStop) continue;
-    }
-    src = scan::CopyPlain(src, end, dst, dstStop, first, other);
-    if (end - src < s) break;
-    if (MatchesAt(src, sought, ignoreCase)) {
-      if (shortReplacement) {
-        std::memcpy(dst, padded, 16);
-        dst += replacement.size();
-      } else {
-        out.Release(dst);
-        out.Put(replacement.data(), replacement.size());
-        dst = out.Acquire();
-        dstStop = dst + kStretch;
-      }
-      src += s;
-      if (--remaining == 0) break;
-    } else if (!IsHigh(*src)) {
-      *dst++ = *src++;
-    } else if (end - src == 1) {
-      out.Release(dst);
-      return;  // the unpaired lead byte is dropped
-    } else {
-      dst[0] = src[0];
-      dst[1] = src[1];
-      dst += 2;
-      src += 2;
-    }
-  }
-  out.Release(dst);
-  out.Put(src, static_cast<std::size_t>(end - src));
 }
 
 bool IsSpaceAt(const Text& text, Offset p) {
@@ -298,7 +138,7 @@ Text TextTrim(const Text& text) {
   return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
-// --- Searching, replacing, splitting ---
+// --- Searching and splitting (TextReplace is in text_replace.cpp) ---
 
 int TextFind(const Text& text, const Text& sought, int start, bool ignoreCase) {
   const Offset length = Size(text);
@@ -320,25 +160,6 @@ int TextFindLast(const Text& text, const Text& sought, int start, bool ignoreCas
     p = next < 0 ? -1 : FindFrom(text, sought, next, region, ignoreCase);
   }
   return last < 0 ? -1 : ClampToInt(last + 1);
-}
-
-Text TextReplace(const Text& text, const Text& sought, const Text& replacement, int start,
-                 int maxCount, bool matchCase) {
-  const Offset length = Size(text);
-  const Offset s = Size(sought);
-  const Offset from = start <= 1 ? 0 : Offset{start} - 1;
-  if (length == 0 || s == 0 || from >= length || maxCount == 0) return text;
-  // Size the result once: a longer replacement needs the number of matches first.
-  Offset size = length;
-  if (Size(replacement) > s) {
-    size += CountForReplace(text, sought, from, maxCount, !matchCase) * (Size(replacement) - s);
-  }
-  Text result;
-  result.reserve(static_cast<std::size_t>(size));
-  scan::Writer out(result);
-  AppendReplaced(text, sought, replacement, from, maxCount, !matchCase, out);
-  out.Flush();
-  return result;
 }
 
 TextArray TextSplit(const Text& text, const Text& delimiter) {

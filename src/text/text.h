@@ -85,14 +85,18 @@ Text TextTrim(const Text& text);
 int TextFind(const Text& text, const Text& sought, int start = 1, bool ignoreCase = false);
 // Position of the last occurrence that ends before position start (the whole text when
 // start > length), or -1. The walk always starts at the first byte.
-int TextFindLast(const Text& text, const Text& sought, int start = kToEnd,
-                 bool ignoreCase = false);
+int TextFindLast(const Text& text, const Text& sought, int start = kToEnd, bool ignoreCase = false);
 // A copy with the occurrences of sought from position start on replaced, left to right, at
 // most maxCount of them (kNoLimit or any negative: all). matchCase true compares exactly,
 // false folds ASCII case. Replacements are never scanned again. An unpaired byte of 0x80 or
 // above that the scan reaches at the end is dropped.
 Text TextReplace(const Text& text, const Text& sought, const Text& replacement, int start,
                  int maxCount, bool matchCase);
+// The same result from a text the caller gives up (left valid but unspecified): when the
+// result fits the text's capacity, the text is rewritten within its own buffer and returned,
+// so no second buffer is needed; otherwise the result is a copy and the text is freed.
+Text TextReplace(Text&& text, const Text& sought, const Text& replacement, int start, int maxCount,
+                 bool matchCase);
 // The pieces between delimiters (case-sensitive): empty text gives none, an empty delimiter
 // the whole text; leading and doubled delimiters give empty pieces, a trailing one does not.
 TextArray TextSplit(const Text& text, const Text& delimiter);

@@ -45,6 +45,15 @@ inline const char* SkipPlainWords(const char* p, const char* end, char first, ch
 }
 
 #if defined(QUORVEL_SCAN_SSE2)
+// Asks for the cache line distance bytes away from p, which may lie outside the buffer: a
+// prefetch never faults, and the address is worked out as an integer, not as a pointer. The
+// long passes over a text use it to keep several lines in flight, in either direction.
+inline void PrefetchAt(const char* p, std::ptrdiff_t distance) {
+  const std::uintptr_t at =
+      reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(distance);
+  _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
+}
+
 // One 16-byte block: bit i of the result is set when byte i is not plain.
 inline unsigned NotPlainMask(__m128i block, __m128i wantFirst, __m128i wantOther) {
   const __m128i candidates =
@@ -89,8 +98,29 @@ inline const char* CountOneByteMatches(const char* p, const char* end, char firs
     const __m128i halves = _mm_sad_epu8(counters, zero);
     count += _mm_cvtsi128_si32(halves) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(halves, halves));
   };
+  auto hits = [wantFirst, wantOther](__m128i block) {  // -1 in each matching byte
+    return _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther));
+  };
   __m128i counters = zero;
-  int blocks = 0;
+  int blocks = 0;  // the most that any counter may hold
+  // Four blocks at a time while none holds a byte of 0x80 or above; then one at a time.
+  while (end - p >= 64) {
+    PrefetchAt(p, 1024);
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+    counters = _mm_sub_epi8(
+        counters, _mm_add_epi8(_mm_add_epi8(hits(a), hits(b)), _mm_add_epi8(hits(c), hits(d))));
+    blocks += 4;
+    if (blocks > 251) {
+      sum(counters);
+      counters = zero;
+      blocks = 0;
+    }
+    p += 64;
+  }
   while (end - p >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
@@ -100,8 +130,7 @@ inline const char* CountOneByteMatches(const char* p, const char* end, char firs
       }
       break;
     }
-    counters = _mm_sub_epi8(
-        counters, _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther)));
+    counters = _mm_sub_epi8(counters, hits(block));
     if (++blocks == 255) {
       sum(counters);
       counters = zero;
@@ -195,15 +224,78 @@ inline const char* ReplaceOneByteBlocks(const char* src, const char* end, char*&
   return src;
 }
 
+// The in-place expansion of TextReplace, from the back: takes the bytes in [begin, src), all
+// below 0x80, 16-byte blocks at a time from the back, each byte that equals first or other
+// replaced by a replacement of at most 16 bytes (right-aligned in padded: its last length
+// bytes), and stores the output so that it ends at dst, in the same buffer. Returns the lowered
+// src, less than 16 bytes above begin, and lowers dst to the start of the output written; the
+// portable path copies nothing. A block's stores reach up to 32 bytes below the start of its
+// output, so the output of [begin, src) must start at least 48 bytes above begin: then no store
+// reaches a byte still to be read. Reads up to 17 bytes below begin.
+inline const char* ExpandOneByteBlocksBackward(const char* begin, const char* src, char*& dst,
+                                               char first, char other, const char* padded,
+                                               std::size_t length) {
+#if defined(QUORVEL_SCAN_SSE2)
+  const __m128i wantFirst = _mm_set1_epi8(first);
+  const __m128i wantOther = _mm_set1_epi8(other);
+  const __m128i replacement = _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
+  const auto width = static_cast<std::ptrdiff_t>(length);
+  char* top = dst;  // a local copy: the stores could alias the caller's pointer
+  while (src - begin >= 16) {
+    src -= 16;
+    PrefetchAt(src, -4096);
+    PrefetchAt(top, -4096);
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const auto matches = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther))));
+    // The whole block goes to the top; below the bytes after its highest match, the
+    // replacement; below that, the 16 input bytes that end at the match. These steps run even
+    // without a match (their stores then land below the block's output, where the next block
+    // overwrites them), so only a second match in one block costs a branch.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(top - 16), block);
+    // The highest match, -1 when there is none; the argument of countl_zero is never zero, so
+    // this takes no branch.
+    int at = 30 - std::countl_zero((matches << 1) | 1u);
+    char* out = top - 15 + at;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out - 16), replacement);
+    out -= width;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out - 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at - 16)));
+    std::ptrdiff_t count = matches != 0;
+    for (unsigned rest = matches & ~(1u << (at & 31)); rest != 0; ++count) {
+      const int next = std::bit_width(rest) - 1;
+      rest &= ~(1u << next);
+      out -= at - 1 - next;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out - 16), replacement);
+      out -= width;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out - 16),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + next - 16)));
+      at = next;
+    }
+    top -= 16 + (width - 1) * count;
+  }
+  dst = top;
+#else
+  static_cast<void>(begin), static_cast<void>(dst), static_cast<void>(first);
+  static_cast<void>(other), static_cast<void>(padded), static_cast<void>(length);
+#endif
+  return src;
+}
+
 // Appends to a text through a local buffer, so that a walk that emits many short pieces pays
 // for one bulk append per buffer instead of one per piece. A walk may also write straight
 // into the buffer: Acquire gives a cursor with kRoom free bytes, Release hands it back.
 // Flush before reading the text.
+//
+// Built on a position instead of a text, it writes the bytes there in place, moving them, so
+// a walk may compact a text within its own buffer: at every flush the bytes written so far
+// must be no more than the bytes the walk has read, so no unread byte is overwritten.
 class Writer {
  public:
   static constexpr std::size_t kRoom = 8192 + 1024;
 
-  explicit Writer(Text& out) : out_(out) {}
+  explicit Writer(Text& out) : out_(&out) {}
+  explicit Writer(char* at) : at_(at) {}
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
@@ -211,7 +303,7 @@ class Writer {
     if (n > kSize - used_) {
       Flush();
       if (n > kSize / 2) {
-        out_.append(data, n);
+        Emit(data, n);
         return;
       }
     }
@@ -226,13 +318,27 @@ class Writer {
   void Release(char* cursor) { used_ = static_cast<std::size_t>(cursor - buffer_); }
 
   void Flush() {
-    out_.append(buffer_, used_);
+    Emit(buffer_, used_);
     used_ = 0;
   }
 
+  // In place: where the next flushed byte goes.
+  char* Position() const { return at_; }
+
  private:
   static constexpr std::size_t kSize = 32768;
-  Text& out_;
+
+  void Emit(const char* data, std::size_t n) {
+    if (out_ != nullptr) {
+      out_->append(data, n);
+    } else {
+      std::memmove(at_, data, n);
+      at_ += n;
+    }
+  }
+
+  Text* out_ = nullptr;
+  char* at_ = nullptr;
   std::size_t used_ = 0;
   char buffer_[kSize];
 };

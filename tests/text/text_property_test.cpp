@@ -1,6 +1,7 @@
-// Seeded property test: TextFind, TextFindLast, TextReplace and TextSplit against a plain
-// model that lists every character start and compares substrings, on random byte strings rich
-// in bytes of 0x80 and above, short and long, with long ASCII runs between dense stretches.
+// Seeded property test: TextFind, TextFindLast, TextReplace (both the copying form and the one
+// that rewrites a given-up text in place) and TextSplit against a plain model that lists every
+// character start and compares substrings, on random byte strings rich in bytes of 0x80 and
+// above, short and long, with long ASCII runs between dense stretches.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -164,6 +165,35 @@ class RandomTexts {
     }
   }
 
+  // Long text: runs of hundreds to thousands of Base64 characters, each with its own density
+  // of "+" (from most bytes to none), and, in some texts, dense stretches with two-byte
+  // characters between the runs; now and then a lone lead byte at the very end.
+  Text Large(int length) {
+    static const char kAscii[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/";
+    const bool wide = Below(2) == 0;
+    Text text;
+    while (static_cast<int>(text.size()) < length) {
+      const int run = Below(4000);
+      const int spacing = 1 + Below(200);
+      for (int i = 0; i < run; ++i) {
+        text += Below(spacing) == 0 ? '+' : kAscii[Below(sizeof kAscii - 1)];
+      }
+      if (wide) text += Dense(Below(8));
+    }
+    if (Below(4) == 0) text += '\xB0';
+    return text;
+  }
+
+  // A copy of text for the form of TextReplace that takes it over, with capacity to spare
+  // from none to plenty, so that the result sometimes fits it and sometimes not.
+  Text WithSpare(const Text& text) {
+    static const double kSpare[] = {0, 0.001, 0.02, 0.0625, 0.25, 3};
+    Text copy;
+    copy.reserve(text.size() + static_cast<std::size_t>(text.size() * kSpare[Below(6)]));
+    copy += text;
+    return copy;
+  }
+
   int MaxCount() {
     static const int kCounts[] = {kNoLimit, kNoLimit, INT_MIN, 0, 1, 2, 5, INT_MAX};
     return kCounts[Below(8)];
@@ -187,9 +217,39 @@ TEST(TextProperty, SearchReplaceAndSplitAgreeWithModel) {
                  << ", maxCount " << maxCount << ", flag " << flag);
     ASSERT_EQ(TextFind(text, sought, start, flag), ModelFind(text, sought, start, flag));
     ASSERT_EQ(TextFindLast(text, sought, start, flag), ModelFindLast(text, sought, start, flag));
-    ASSERT_EQ(TextReplace(text, sought, replacement, start, maxCount, flag),
-              ModelReplace(text, sought, replacement, start, maxCount, flag));
+    const Text expected = ModelReplace(text, sought, replacement, start, maxCount, flag);
+    ASSERT_EQ(TextReplace(text, sought, replacement, start, maxCount, flag), expected);
+    ASSERT_EQ(TextReplace(random.WithSpare(text), sought, replacement, start, maxCount, flag),
+              expected);
     ASSERT_EQ(TextSplit(text, sought), ModelSplit(text, sought));
+  }
+}
+
+// Texts of tens of kilobytes, so that a replacement in place meets many stretches of its scan
+// and the bytes that earlier matches add push the output far above the input: runs of
+// Base64-like text with "+" at a varying density, with or without two-byte characters and
+// lone lead bytes among them, a lead byte at the very end now and then; replacements shorter
+// than, as long as and longer than the sought text, up to past one block.
+TEST(TextProperty, ReplaceAgreesWithModelOnLongTexts) {
+  RandomTexts random(7051);
+  for (int round = 0; round < 160; ++round) {
+    const Text text = random.Large(20000 + random.Below(60000));
+    static const char* const kLetters[] = {"a", "Q", "z"};
+    const Text sought = round % 4 < 2    ? Text("+")
+                        : round % 4 == 2 ? Text(kLetters[random.Below(3)])
+                                         : random.Sought(text);
+    const Text replacement = random.Dense(random.Below(4) == 0 ? random.Below(24) : 3);
+    const int start = random.Below(4) == 0 ? random.Position(text) : 1;
+    const int maxCount = random.Below(3) == 0 ? random.Below(3000) : kNoLimit;
+    const bool matchCase = random.Below(2) == 0;
+    SCOPED_TRACE(testing::Message()
+                 << "round " << round << ", length " << text.size() << ", sought length "
+                 << sought.size() << ", replacement length " << replacement.size() << ", start "
+                 << start << ", maxCount " << maxCount << ", matchCase " << matchCase);
+    const Text expected = ModelReplace(text, sought, replacement, start, maxCount, matchCase);
+    ASSERT_TRUE(TextReplace(text, sought, replacement, start, maxCount, matchCase) == expected);
+    ASSERT_TRUE(TextReplace(random.WithSpare(text), sought, replacement, start, maxCount,
+                            matchCase) == expected);
   }
 }
 

@@ -1,10 +1,12 @@
 // The block scanning helpers against their contracts, on random buffers and random windows:
 // the portable word path and, where built, the SSE2 block path must only pass over plain
-// bytes, count exactly, copy exactly, and never stop early except near the end.
+// bytes, count exactly, copy exactly, and never stop early except near the end; the backward
+// expansion must stay clear of the bytes it has not read yet.
 #include "text/text_scan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -95,6 +97,60 @@ TEST(TextScan, HelpersKeepTheirContractsOnRandomBuffers) {
     // It stops short of the first byte that is not plain only for want of room or input.
     ASSERT_TRUE(firstNotPlain - copied <= kShort || dstStop - dst < kBlock ||
                 end - copied < kBlock);
+  }
+}
+
+// The backward expansion in place: random runs of one-byte characters expanded within one
+// buffer whose output starts as little as 48 bytes above its input, with replacements of every
+// length up to a block. The output must be exact, and no store may reach a byte still to be
+// read (below the returned position) or go past the end of the output.
+TEST(TextScan, BackwardExpansionStaysClearOfUnreadBytes) {
+  std::mt19937 engine(4242);
+  for (int round = 0; round < 3000; ++round) {
+    std::string input = RandomBuffer(engine);
+    for (char& c : input) {
+      if (static_cast<unsigned char>(c) >= 0x80) c = 'h';
+    }
+    const std::string replacement(static_cast<std::size_t>(1 + engine() % 16), 'R');
+    char padded[16] = {};
+    std::copy(replacement.begin(), replacement.end(), padded + 16 - replacement.size());
+    const std::size_t begin = 17 + engine() % 32;
+    const std::size_t shift = 48 + engine() % 20;
+    std::size_t matches = 0;
+    for (char c : input)
+      matches += c == kFirst || c == kOther;
+    const std::size_t outEnd = begin + shift + input.size() + matches * (replacement.size() - 1);
+    std::string buffer(outEnd + 32, '.');
+    for (std::size_t i = 0; i < buffer.size(); ++i)
+      buffer[i] = static_cast<char>('0' + i % 64);
+    buffer.replace(begin, input.size(), input);
+    const std::string original = buffer;
+    SCOPED_TRACE(testing::Message()
+                 << "round " << round << ", input " << input.size() << ", replacement "
+                 << replacement.size() << ", shift " << shift);
+
+    char* dst = buffer.data() + outEnd;
+    const char* stop =
+        ExpandOneByteBlocksBackward(buffer.data() + begin, buffer.data() + begin + input.size(),
+                                    dst, kFirst, kOther, padded, replacement.size());
+    const auto done = static_cast<std::size_t>(stop - buffer.data());
+    ASSERT_TRUE(done >= begin && done <= begin + input.size());
+#if defined(QUORVEL_SCAN_SSE2)
+    ASSERT_LT(done - begin, 16u);
+#else
+    ASSERT_EQ(done, begin + input.size());
+#endif
+    std::string expected;
+    for (std::size_t i = done; i < begin + input.size(); ++i) {
+      if (original[i] == kFirst || original[i] == kOther) {
+        expected += replacement;
+      } else {
+        expected += original[i];
+      }
+    }
+    ASSERT_EQ(std::string(dst, buffer.data() + outEnd), expected);
+    ASSERT_EQ(buffer.substr(0, done), original.substr(0, done));
+    ASSERT_EQ(buffer.substr(outEnd), original.substr(outEnd));
   }
 }
 

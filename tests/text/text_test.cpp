@@ -285,6 +285,10 @@ TEST(TextReplace, ReplacesLeftToRightWithinBounds) {
     EXPECT_EQ(TextReplace(c.text, c.sought, c.replacement, c.start, c.maxCount, c.matchCase),
               c.expected)
         << c.text << " / " << c.sought << " from " << c.start << " max " << c.maxCount;
+    EXPECT_EQ(TextReplace(Text(c.text), c.sought, c.replacement, c.start, c.maxCount, c.matchCase),
+              c.expected)
+        << "given up: " << c.text << " / " << c.sought << " from " << c.start << " max "
+        << c.maxCount;
   }
 }
 
@@ -318,6 +322,48 @@ TEST(TextReplace, AllocatesLongResultsOnce) {
     EXPECT_EQ(allocationCount.load() - before, 1) << c.name;
     EXPECT_TRUE(replaced == c.expected) << c.name;
   }
+}
+
+// A text given up to TextReplace is rewritten within its own buffer whenever the result fits
+// its capacity, and copied only when it does not; the result is that of the copying form.
+TEST(TextReplace, GivenUpTextIsRewrittenInItsOwnBuffer) {
+  struct Case {
+    const char* name;
+    Text text;
+    Text sought;
+    Text replacement;
+    std::size_t capacity;
+    bool fits;
+  };
+  const Text plain = Repeated("ab+cdefghijklm/+nopq", 5000);  // 100000 bytes, 10000 "+"
+  const Text wide = Repeated("\xD6\xD0+x", 25000);            // 中+x ...: 100000 bytes
+  const std::vector<Case> cases = {
+      {"longer, room to spare", plain, "+", "%2B", 130000, true},
+      {"longer, just enough", plain, "+", "%2B", 120000, true},
+      {"longer, 20 bytes short", plain, "+", "%2B", 119980, false},
+      {"longer, no room", plain, "+", "%2B", 100000, false},
+      {"longer, past two-byte characters", wide, "+", "%2B", 150000, true},
+      {"long replacement", plain, "+", Text(40, '='), 500000, true},
+      {"longer, no match", plain, "#", "%23", 100000, true},
+      {"equal", plain, "+", "-", 100000, true},
+      {"shorter", plain, "+", "", 100000, true},
+      {"longer sought", wide, "+x", "", 100000, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Text expected = TextReplace(c.text, c.sought, c.replacement, 1, kNoLimit, true);
+    Text text;
+    text.reserve(c.capacity);
+    text += c.text;
+    ASSERT_EQ(expected.size() <= text.capacity(), c.fits);
+    const char* before = text.data();
+    const Text result = TextReplace(std::move(text), c.sought, c.replacement, 1, kNoLimit, true);
+    EXPECT_TRUE(result == expected);
+    EXPECT_EQ(result.data() == before, c.fits);
+  }
+  // A text that is also the replacement is read as it was.
+  Text self = "xax";
+  EXPECT_EQ(TextReplace(std::move(self), "a", self, 1, kNoLimit, true), "xxaxx");
 }
 
 TEST(TextSplit, KeepsInnerEmptyPiecesButNoTrailingOne) {
