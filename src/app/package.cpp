@@ -29,15 +29,16 @@ void StoreEncodedPackage(std::shared_ptr<const Text> value) {
 }
 
 // The upload text of the file at path: its Base64 text with every "+" written as "%2B". An
-// empty path or a file that cannot be read gives the empty text. Only one large buffer is
-// alive besides the one being built at any step.
+// empty path or a file that cannot be read gives the empty text. The file's bytes are freed
+// before the escaping, which rewrites the Base64 text within its own spare capacity, so at
+// most two large buffers are alive at any step and only one during the escaping.
 Text EncodeFile(const Text& path) {
   Text base64;
   {
     ByteArray bytes = ReadFileBytes(path);
     base64 = Base64Encode(bytes);
   }
-  return TextReplace(base64, "+", "%2B", 1, kNoLimit, true);
+  return TextReplace(std::move(base64), "+", "%2B", 1, kNoLimit, true);
 }
 
 }  // namespace

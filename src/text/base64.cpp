@@ -131,8 +131,12 @@ Text Base64EncodeWith(ByteArray& bytes, GroupEncoder encoder) {
   if (rest != 0) bytes.resize(n + 3 - rest);  // zero bytes; ReadFileBytes left room for them
 
   const std::size_t groupCount = bytes.size() / 3;
+  // A sixteenth more capacity than the text needs, so that a caller that escapes some of its
+  // characters (the upload text writes "+" as "%2B", two bytes more for one character in 64 on
+  // average) can do so within this buffer. Capacity never written costs no memory in a large
+  // block: its pages are only backed when touched.
   Text out;
-  out.reserve(groupCount * 4);
+  out.reserve(groupCount * 4 + (groupCount * 4 + 15) / 16);
   char slice[kSliceGroups * 4];
   for (std::size_t g = 0; g < groupCount; g += kSliceGroups) {
     const std::size_t count = std::min(kSliceGroups, groupCount - g);

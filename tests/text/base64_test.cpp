@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "text/base64_internal.h"
 
@@ -70,6 +71,22 @@ TEST(Base64EncodeTest, PadsInPlaceWhenCapacityAllows) {
   const std::uint8_t* before = bytes.data();
   EXPECT_EQ(Base64Encode(bytes), "MTIzNDU=");
   EXPECT_EQ(bytes.data(), before);
+}
+
+// The text keeps a sixteenth more capacity than it needs, so that the upload text can write
+// each "+" as "%2B" within it (random data has one "+" in 64 characters).
+TEST(Base64EncodeTest, LeavesRoomToEscapePlusSignsInPlace) {
+  std::mt19937 random(515);
+  for (std::size_t n : {3000u, 1u << 20}) {
+    ByteArray bytes(n);
+    for (std::uint8_t& b : bytes)
+      b = static_cast<std::uint8_t>(random());
+    Text text = Base64Encode(bytes);
+    EXPECT_GE(text.capacity(), text.size() + text.size() / 16) << n;
+    const char* before = text.data();
+    const Text escaped = TextReplace(std::move(text), "+", "%2B", 1, kNoLimit, true);
+    EXPECT_EQ(escaped.data(), before) << n;
+  }
 }
 
 // RFC 4648 taken literally: a stream of bits cut into 6-bit groups, "=" up to a multiple of 4.
