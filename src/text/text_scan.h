@@ -181,7 +181,7 @@ inline const char* CopyPlain(const char* src, const char* end, char*& dst, const
 
 // The hot case of TextReplace, a one-byte sought text and a replacement of at most 16 bytes
 // (padded to 16 bytes): copies 16-byte blocks of bytes below 0x80 from src to dst, each byte
-// that equals first or other replaced, while at least 32 bytes of input remain, dst is below
+// that equals first or other replaced, while at least 48 bytes of input remain, dst is below
 // dstStop and at least 16 replacements remain allowed (remaining counts them down). Stops at
 // the first block holding a byte of 0x80 or above, block-aligned with src; the portable path
 // copies nothing. dst needs 16 * 33 bytes of room beyond dstStop.
@@ -193,29 +193,41 @@ inline const char* ReplaceOneByteBlocks(const char* src, const char* end, char*&
   const __m128i wantFirst = _mm_set1_epi8(first);
   const __m128i wantOther = _mm_set1_epi8(other);
   const __m128i replacement = _mm_loadu_si128(reinterpret_cast<const __m128i*>(padded));
-  while (end - src >= 32 && dst < dstStop && remaining >= 16) {
+  const auto width = static_cast<std::ptrdiff_t>(length);
+  char* out = dst;  // a local copy: the stores could alias the caller's pointer
+  std::int64_t left = remaining;
+  while (end - src >= 48 && out < dstStop && left >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     if (_mm_movemask_epi8(block) != 0) break;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
-    auto matches = static_cast<unsigned>(_mm_movemask_epi8(
+    const auto matches = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther))));
-    // Each match: the plain bytes before it are already in place; the replacement goes after
-    // them, then the rest of the input from the byte after the match, until the next match.
-    int kept = 0;
-    while (matches != 0) {
-      const int at = std::countr_zero(matches);
-      matches &= matches - 1;
-      dst += at - kept;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), replacement);
-      dst += length;
-      kept = at + 1;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + kept)));
-      --remaining;
+    // The whole block; over the bytes from its lowest match on, the replacement followed by
+    // the input from the byte after the match. These steps run even without a match (the
+    // sentinel bit 16 then places them past the block's output, where the next block writes),
+    // so only a second match in one block costs a branch.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    int at = std::countr_zero(matches | 0x10000u);
+    char* next = out + at;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(next), replacement);
+    next += width;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(next),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at + 1)));
+    std::ptrdiff_t count = matches != 0;
+    for (unsigned rest = matches & (matches - 1); rest != 0; rest &= rest - 1, ++count) {
+      const int later = std::countr_zero(rest);
+      next += later - at - 1;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(next), replacement);
+      next += width;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(next),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + later + 1)));
+      at = later;
     }
-    dst += 16 - kept;
+    out += 16 + (width - 1) * count;
+    left -= count;
     src += 16;
   }
+  dst = out;
+  remaining = left;
 #else
   static_cast<void>(end), static_cast<void>(dst), static_cast<void>(dstStop);
   static_cast<void>(first), static_cast<void>(other), static_cast<void>(padded);
