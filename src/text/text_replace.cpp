@@ -67,19 +67,21 @@ ReplacePlan PlanReplace(std::string_view text, std::string_view sought, Offset f
     const char other = ignoreCase ? OtherCase(first) : first;
     while (p < length && remaining > 0) {
       if (p - segment.begin >= kSegmentBytes) close();
-      const Offset bound = std::min(length, segment.begin + kSegmentBytes);
-      std::int64_t n = 0;
-      const Offset q = scan::CountOneByteMatches(base + p, base + bound, first, other, n) - base;
-      if (n >= remaining) {  // the last allowed match lies in [p, q), all one-byte characters
-        segment.matches += remaining;
-        for (; remaining > 0; ++p)
-          remaining -= base[p] == first || base[p] == other;
-        break;
+      if (!IsHigh(base[p])) {  // (a two-byte character goes straight to the step below)
+        const Offset bound = std::min(length, segment.begin + kSegmentBytes);
+        std::int64_t n = 0;
+        const Offset q = scan::CountOneByteMatches(base + p, base + bound, first, other, n) - base;
+        if (n >= remaining) {  // the last allowed match lies in [p, q), all one-byte characters
+          segment.matches += remaining;
+          for (; remaining > 0; ++p)
+            remaining -= base[p] == first || base[p] == other;
+          break;
+        }
+        segment.matches += n;
+        remaining -= n;
+        p = q;
+        if (p == bound) continue;
       }
-      segment.matches += n;
-      remaining -= n;
-      p = q;
-      if (p == bound) continue;
       if (IsHigh(base[p])) segment.ascii = false;
       const Offset next = Step(text, p);
       if (MatchesAt(base + p, sought, ignoreCase)) {
@@ -135,14 +137,16 @@ void WalkReplace(std::string_view text, std::string_view sought, std::string_vie
       dst = out.Acquire();
       dstStop = dst + kStretch;
     }
-    if (oneByteBlocks) {
-      src = scan::ReplaceOneByteBlocks(src, end, dst, dstStop, first, other, padded,
-                                       replacement.size(), remaining);
-      if (remaining == 0) break;  // the blocks used up the count
-      if (dst >= dstStop) continue;
+    if (!IsHigh(*src)) {  // (a two-byte character goes straight to the steps below)
+      if (oneByteBlocks) {
+        src = scan::ReplaceOneByteBlocks(src, end, dst, dstStop, first, other, padded,
+                                         replacement.size(), remaining);
+        if (remaining == 0) break;  // the blocks used up the count
+        if (dst >= dstStop) continue;
+      }
+      src = scan::CopyPlain(src, end, dst, dstStop, first, other);
+      if (end - src < s) break;
     }
-    src = scan::CopyPlain(src, end, dst, dstStop, first, other);
-    if (end - src < s) break;
     if (MatchesAt(src, sought, ignoreCase)) {
       if (shortReplacement) {
         std::memcpy(dst, padded, 16);

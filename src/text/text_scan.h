@@ -102,25 +102,7 @@ inline const char* CountOneByteMatches(const char* p, const char* end, char firs
     return _mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantOther));
   };
   __m128i counters = zero;
-  int blocks = 0;  // the most that any counter may hold
-  // Four blocks at a time while none holds a byte of 0x80 or above; then one at a time.
-  while (end - p >= 64) {
-    PrefetchAt(p, 1024);
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
-    counters = _mm_sub_epi8(
-        counters, _mm_add_epi8(_mm_add_epi8(hits(a), hits(b)), _mm_add_epi8(hits(c), hits(d))));
-    blocks += 4;
-    if (blocks > 251) {
-      sum(counters);
-      counters = zero;
-      blocks = 0;
-    }
-    p += 64;
-  }
+  int blocks = 0;  // the most that any counter may hold, kept below 256 - 4
   while (end - p >= 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
@@ -131,12 +113,30 @@ inline const char* CountOneByteMatches(const char* p, const char* end, char firs
       break;
     }
     counters = _mm_sub_epi8(counters, hits(block));
-    if (++blocks == 255) {
+    if (++blocks > 251) {  // another four blocks could make 256
       sum(counters);
       counters = zero;
       blocks = 0;
     }
     p += 16;
+    // After a block without a byte of 0x80 or above, four blocks at a time until one shows.
+    while (end - p >= 64) {
+      PrefetchAt(p, 1024);
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+      counters = _mm_sub_epi8(
+          counters, _mm_add_epi8(_mm_add_epi8(hits(a), hits(b)), _mm_add_epi8(hits(c), hits(d))));
+      blocks += 4;
+      if (blocks > 251) {
+        sum(counters);
+        counters = zero;
+        blocks = 0;
+      }
+      p += 64;
+    }
   }
   sum(counters);
   return p;

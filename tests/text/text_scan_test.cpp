@@ -100,6 +100,32 @@ TEST(TextScan, HelpersKeepTheirContractsOnRandomBuffers) {
   }
 }
 
+// Long runs in which every byte matches fill the byte-wide counters of the block path fastest:
+// the count must stay exact past 255 blocks, with or without a byte of 0x80 or above to stop at.
+TEST(TextScan, CountsLongRunsOfMatchesExactly) {
+  struct Case {
+    std::size_t length;
+    std::size_t highAt;  // where a byte of 0x80 or above stops the count; length for none
+  };
+  const Case cases[] = {
+      {16 * 255, 16 * 255}, {16 * 256, 16 * 256},  {16 * 1000 + 5, 16 * 1000 + 5},
+      {70000, 70000},       {70000, 16 * 255 + 7}, {70000, 16 * 1023 + 40},
+  };
+  for (const Case& c : cases) {
+    std::string buffer(c.length, kFirst);
+    if (c.highAt < c.length) buffer[c.highAt] = '\xB0';
+    std::int64_t count = 0;
+    const char* stop =
+        CountOneByteMatches(buffer.data(), buffer.data() + buffer.size(), kFirst, kOther, count);
+    const auto counted = static_cast<std::size_t>(stop - buffer.data());
+    EXPECT_EQ(static_cast<std::size_t>(count), counted) << c.length << " " << c.highAt;
+#if defined(QUORVEL_SCAN_SSE2)
+    EXPECT_TRUE(counted == c.highAt || (c.highAt == c.length && c.length - counted < 16))
+        << c.length << " " << c.highAt << " stopped at " << counted;
+#endif
+  }
+}
+
 // The backward expansion in place: random runs of one-byte characters expanded within one
 // buffer whose output starts as little as 48 bytes above its input, with replacements of every
 // length up to a block. The output must be exact, and no store may reach a byte still to be
