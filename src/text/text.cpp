@@ -32,6 +32,19 @@ bool IsSpaceAt(const Text& text, Offset p) {
 // The placeholder that TextBetween turns into a double quote: "#引号".
 const Text kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
 
+// The parts joined in order, sized once.
+template <typename Sequence>
+Sequence JoinParts(std::initializer_list<Sequence> parts) {
+  std::size_t total = 0;
+  for (const Sequence& part : parts)
+    total += part.size();
+  Sequence result;
+  result.reserve(total);
+  for (const Sequence& part : parts)
+    result.insert(result.end(), part.begin(), part.end());
+  return result;
+}
+
 }  // namespace
 
 void TextArray::RemoveAt(int i) {
@@ -65,14 +78,7 @@ Text TextMid(const Text& text, int start, int n) {
 }
 
 Text TextConcat(std::initializer_list<Text> parts) {
-  std::size_t total = 0;
-  for (const Text& part : parts)
-    total += part.size();
-  Text result;
-  result.reserve(total);
-  for (const Text& part : parts)
-    result += part;
-  return result;
+  return JoinParts(parts);
 }
 
 bool TextEquals(const Text& a, const Text& b) {
@@ -205,14 +211,7 @@ ByteArray BytesMid(const ByteArray& bytes, int start, int n) {
 }
 
 ByteArray BytesConcat(std::initializer_list<ByteArray> parts) {
-  std::size_t total = 0;
-  for (const ByteArray& part : parts)
-    total += part.size();
-  ByteArray result;
-  result.reserve(total);
-  for (const ByteArray& part : parts)
-    result.insert(result.end(), part.begin(), part.end());
-  return result;
+  return JoinParts(parts);
 }
 
 bool BytesEqual(const ByteArray& a, const ByteArray& b) {
